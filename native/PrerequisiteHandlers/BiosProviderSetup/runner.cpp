@@ -89,7 +89,8 @@ RunResult execute(const std::string& commandLine) {
     return executeWithLimit(commandLine, kTimeLimitMilliseconds);
 }
 
-RunResult executeWithLimit(const std::string& commandLine, DWORD limitMilliseconds) {
+RunResult executeWithLimit(const std::string& commandLine, DWORD limitMilliseconds,
+                           LPTHREAD_START_ROUTINE readerProcedure) {
     RunResult result;
 
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
@@ -136,7 +137,7 @@ RunResult executeWithLimit(const std::string& commandLine, DWORD limitMillisecon
     OutputPipe pipe;
     pipe.readEnd = readEnd.release();
     pipe.writeEnd = writeEnd.release();
-    Handle reader(CreateThread(nullptr, 0, readOutput, &pipe, 0, nullptr));
+    Handle reader(CreateThread(nullptr, 0, readerProcedure, &pipe, 0, nullptr));
     if (!reader.value) {
         // No reader: drop both ends so the child's writes fail instead of blocking.
         CloseHandle(pipe.readEnd);

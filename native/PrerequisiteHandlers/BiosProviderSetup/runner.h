@@ -39,5 +39,7 @@ struct RunResult {
 // the captured output.
 RunResult execute(const std::string& commandLine);
 
-// execute with another limit, for tests.
-RunResult executeWithLimit(const std::string& commandLine, DWORD limitMilliseconds);
+// execute with another limit, for tests; benchmarks may also swap the reader for one of the
+// same contract (it takes over both pipe ends of the OutputPipe).
+RunResult executeWithLimit(const std::string& commandLine, DWORD limitMilliseconds,
+                           LPTHREAD_START_ROUTINE reader = readOutput);

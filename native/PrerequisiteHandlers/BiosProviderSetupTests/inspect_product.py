@@ -63,6 +63,12 @@ def main(path):
     foreign = sorted(imported - SYSTEM_DLLS)
     expect("imports outside the system DLLs", foreign, [])
 
+    # SHLWAPI is delay-loaded, by undecorated name, through the runtime's own helper.
+    with open(path, "rb") as f:
+        image = f.read()
+    if b"SHLWAPI.dll\0" not in image or b"PathIsDirectoryA\0" not in image:
+        problems.append("no delay import of PathIsDirectoryA from SHLWAPI.dll")
+
     for problem in problems:
         print(problem)
     print(f"{path}: imports {sorted(imported)}; {len(problems)} problem(s)")

@@ -100,6 +100,9 @@ ProcessRun runProcess(const std::string& commandLine, const std::string& current
         startup.hStdOutput = output.value;
         startup.hStdError = output.value;
         PROCESS_INFORMATION info;
+        LARGE_INTEGER frequency, started, ended;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&started);
         std::vector<char> line(commandLine.begin(), commandLine.end());
         line.push_back('\0');
         if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
@@ -111,6 +114,9 @@ ProcessRun runProcess(const std::string& commandLine, const std::string& current
         Handle process(info.hProcess);
         Handle thread(info.hThread);
         run.finished = WaitForSingleObject(process.value, boundMilliseconds) == WAIT_OBJECT_0;
+        QueryPerformanceCounter(&ended);
+        run.seconds = static_cast<double>(ended.QuadPart - started.QuadPart) /
+                      static_cast<double>(frequency.QuadPart);
         if (!run.finished) {
             TerminateProcess(process.value, 1);
             WaitForSingleObject(process.value, 10000);

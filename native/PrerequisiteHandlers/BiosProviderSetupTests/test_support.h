@@ -27,6 +27,7 @@ struct ProcessRun {
     bool finished = false;  // false when it had to be stopped at the bound
     DWORD exitCode = 0;
     std::string output;
+    double seconds = 0;  // from the start of the process to its end
 };
 ProcessRun runProcess(const std::string& commandLine, const std::string& currentFolder,
                       DWORD boundMilliseconds = 120000);
