@@ -21,6 +21,11 @@ LeadBytes readLeadBytes() {
     return lead;
 }
 
+// Whitespace of the C locale: space, tab, line feed, vertical tab, form feed, carriage return.
+bool isBlank(unsigned char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
 bool hasLeadBytes(const LeadBytes& lead) {
     for (bool b : lead) {
         if (b) return true;
@@ -73,10 +78,6 @@ void say(const char* fmt, ...) {
     va_end(args);
     fwrite(text.data(), 1, text.size(), stdout);
     fflush(stdout);
-}
-
-bool isBlank(unsigned char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
 Span trimmedSpan(const char* data, size_t size, const LeadBytes& lead) {

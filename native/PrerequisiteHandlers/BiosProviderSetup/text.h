@@ -20,9 +20,6 @@ std::string format(const char* fmt, ...) __attribute__((format(gnu_printf, 1, 2)
 // an unbuffered stream would otherwise be written byte by byte.
 void say(const char* fmt, ...) __attribute__((format(gnu_printf, 1, 2)));
 
-// Whitespace of the C locale: space, tab, line feed, vertical tab, form feed, carriage return.
-bool isBlank(unsigned char c);
-
 // Offsets [begin, end) of the block's text without whitespace at its end, then at its start.
 // The block is scanned as characters, so a trail byte is never taken for whitespace.
 struct Span {
